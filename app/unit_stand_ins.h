@@ -1,0 +1,25 @@
+#pragma once
+// Entry points of the drop-target unit (drop/) and the promotions unit (promo/) that the main
+// window calls. Until those units land, unit_stand_ins.cpp gives them bodies that do nothing;
+// each unit replaces its part of that file (and this header) with its own.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string_view>
+
+#include "services/window_definition.h"
+
+namespace kestrin {
+
+// Drop target: the DropTarget control type, and making `host` an OLE drop target for the unit
+// named `unit` in `window`.
+void RegisterDropTargetType();
+bool RegisterDropWindow(const WindowDefinition& window, std::string_view unit, HWND host);
+
+// Promotions: the modal details window, the shell's "open" on an address, the four addresses.
+void ShowProjectDetails();
+void OpenWebAddress(std::string_view address);
+std::string_view RegistrationAddress(std::int32_t project);
+
+}  // namespace kestrin
