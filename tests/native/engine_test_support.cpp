@@ -20,6 +20,11 @@ std::string HostPath(const std::string& unixPath) {
 #endif
 }
 
+// Paths are UTF-8 throughout, also where the standard library would take the ANSI code page.
+std::filesystem::path FsPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 void Put(Bytes& out, std::uint64_t value, int width) {
   for (int i = 0; i < width; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
 }
@@ -34,7 +39,7 @@ std::string WineLibraryPath(const std::string& name, bool wide) {
 }
 
 Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(FsPath(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Bytes bytes(chars.size());
@@ -43,12 +48,12 @@ Bytes ReadAll(const std::string& path) {
 }
 
 void WriteAll(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-bool Exists(const std::string& path) { return std::filesystem::exists(std::filesystem::path(path)); }
+bool Exists(const std::string& path) { return std::filesystem::exists(FsPath(path)); }
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
@@ -64,7 +69,10 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(dir_, ignored);
 }
 
-std::string TempDir::Path(const std::string& name) const { return (dir_ / name).string(); }
+std::string TempDir::Path(const std::string& name) const {
+  std::u8string path = (dir_ / FsPath(name)).u8string();
+  return std::string(path.begin(), path.end());
+}
 
 Bytes BitmapImage(std::int32_t width, std::int32_t heightTwice, std::uint16_t planes, std::uint16_t bitCount,
                   std::uint32_t clrUsed, std::size_t extra, std::uint8_t fill) {
