@@ -60,7 +60,9 @@ std::span<const std::byte> MappedFile::Bytes() const {
 bool WriteWholeFile(std::string_view path, std::span<const std::byte> bytes) {
   auto text = PathText(path);
   if (!text) return false;
-  int fd = open(text->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Rewritten in place and then cut to what was written: the same file as truncating first, without the
+  // flush that some file systems force on closing a truncated file.
+  int fd = open(text->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool complete = true;
   std::size_t done = 0;
@@ -72,7 +74,8 @@ bool WriteWholeFile(std::string_view path, std::span<const std::byte> bytes) {
     }
     done += static_cast<std::size_t>(written);
   }
-  return close(fd) == 0 && complete;
+  bool cut = ftruncate(fd, static_cast<off_t>(done)) == 0;
+  return close(fd) == 0 && complete && cut;
 }
 
 }  // namespace kestrin

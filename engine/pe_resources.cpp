@@ -134,9 +134,10 @@ std::vector<std::pair<std::uint16_t, std::uint32_t>> IconIndex(const PeImage& im
       index.emplace_back(static_cast<std::uint16_t>(entry.name), entry.target & ~kHighBit);
     }
   }
-  // Stable, so that of two entries with one number the first stored is found.
-  std::stable_sort(index.begin(), index.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Stored in ascending order in every well-formed image; otherwise a stable sort, so that of two entries
+  // with one number the first stored is found.
+  auto byNumber = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (!std::is_sorted(index.begin(), index.end(), byNumber)) std::stable_sort(index.begin(), index.end(), byNumber);
   return index;
 }
 
