@@ -10,16 +10,17 @@
 
 #include "services/window_definition.h"
 
+// Promotions: the modal details window (ShowProjectDetails), the shell's "open" on an address
+// (OpenWebAddress) and the four registration addresses (RegistrationAddress).
+#include "promo/details_window.h"
+#include "promo/registration.h"
+#include "promo/web_address.h"
+
+// Drop target: the DropTarget control type (RegisterDropTargetType), and making `host` an OLE drop
+// target for the unit named `unit` in `window` (RegisterDropWindow).
+#include "drop/drop_target_type.h"
+
 namespace kestrin {
 
-// Drop target: the DropTarget control type, and making `host` an OLE drop target for the unit
-// named `unit` in `window`.
-void RegisterDropTargetType();
-bool RegisterDropWindow(const WindowDefinition& window, std::string_view unit, HWND host);
-
-// Promotions: the modal details window, the shell's "open" on an address, the four addresses.
-void ShowProjectDetails();
-void OpenWebAddress(std::string_view address);
-std::string_view RegistrationAddress(std::int32_t project);
 
 }  // namespace kestrin
