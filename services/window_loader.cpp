@@ -330,6 +330,10 @@ bool LoadWindow(const WindowDefinition& definition, HWND parent, bool modal) {
   Loaded().push_back(std::move(owned));
   const std::uint32_t id = window->id;
   SetWindowSubclass(hwnd, WindowProc, 0, reinterpret_cast<DWORD_PTR>(window));
+  for (const auto& [which, iconClassIndex] : {std::pair{ICON_BIG, GCLP_HICON}, std::pair{ICON_SMALL, GCLP_HICONSM}}) {
+    const LONG_PTR icon = GetClassLongPtrW(hwnd, iconClassIndex);
+    if (icon != 0) SendMessageW(hwnd, WM_SETICON, which, icon);
+  }
 
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   for (std::size_t i = 0; i < definition.controls.size(); ++i) {
