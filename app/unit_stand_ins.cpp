@@ -8,23 +8,6 @@
 
 namespace kestrin {
 
-// ---- drop/ replaces this block.
-
-namespace {
-
-HWND CreateHiddenUnitWindow(ControlInstance& control, HWND host, int id) {
-  const ControlDefinition& d = *control.definition;
-  return CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_CLIPSIBLINGS, d.left, d.top, d.width, d.height, host,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-}
-
-}  // namespace
-
-void RegisterDropTargetType() {
-  static const ControlTypeOps dropTarget{.create = CreateHiddenUnitWindow};
-  RegisterControlType(control_type::kDropTarget, dropTarget);
-}
-
-bool RegisterDropWindow(const WindowDefinition&, std::string_view, HWND) { return false; }
+// ---- drop/ replaced its block: the DropTarget control type lives in drop/drop_target_type.cpp.
 
 }  // namespace kestrin

@@ -16,11 +16,11 @@
 #include "promo/registration.h"
 #include "promo/web_address.h"
 
+// Drop target: the DropTarget control type (RegisterDropTargetType), and making `host` an OLE drop
+// target for the unit named `unit` in `window` (RegisterDropWindow).
+#include "drop/drop_target_type.h"
+
 namespace kestrin {
 
-// Drop target: the DropTarget control type, and making `host` an OLE drop target for the unit
-// named `unit` in `window`.
-void RegisterDropTargetType();
-bool RegisterDropWindow(const WindowDefinition& window, std::string_view unit, HWND host);
 
 }  // namespace kestrin

@@ -41,6 +41,8 @@ class DropTarget final : private FilesDroppedListener {
   HWND window() const { return window_; }
   HWND registeredWindow() const { return registeredWindow_; }
   const DropTargetIdentity& identity() const { return identity_; }
+  // The sink the system calls for the registered window.
+  IDropTarget* sink() const { return sink_; }
 
   DropTarget(const DropTarget&) = delete;
   DropTarget& operator=(const DropTarget&) = delete;

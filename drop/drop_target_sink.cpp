@@ -4,7 +4,6 @@
 
 #include <shellapi.h>
 
-#include <new>
 #include <vector>
 
 namespace kestrin {
@@ -178,8 +177,9 @@ void DropTargetSink::RaiseFilesDropped(IDataObject* data) {
   try {
     const std::string text = FileListText(static_cast<HDROP>(list.medium().hGlobal));
     listener_.FilesDropped(text);
-  } catch (const std::bad_alloc&) {
-    // Nothing may leave a COM method; an exhausted memory drops the event.
+  } catch (...) {
+    // Nothing may leave a COM method. (In the program an exhausted memory ends the process before
+    // anything is thrown.)
   }
 }
 
