@@ -29,7 +29,7 @@ std::int32_t ExtractIconSet(std::string_view source, std::int32_t mode, std::str
   GroupEnumeration record;
   record.wantedIndex = index;
   std::optional<IconSet> set;
-  std::optional<MappedFile> module;  // held until the call ends
+  std::optional<SourceFile> module;  // held until the call ends
   std::optional<PeImage> image;
 
   switch (KindOfPath(source)) {
@@ -38,8 +38,8 @@ std::int32_t ExtractIconSet(std::string_view source, std::int32_t mode, std::str
       record.runningCount += 1;  // an icon file is one icon, readable or not
       break;
     case PathKind::Executable:
-      module = MappedFile::Open(source);
-      if (module) image = PeImage::Parse(module->Bytes());
+      module = SourceFile::Open(source);
+      if (module) image = PeImage::Parse(*module);
       if (image) CountIconGroups(*image, record);
       break;
     case PathKind::Bitmap:

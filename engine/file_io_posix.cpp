@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,13 +8,11 @@
 
 namespace kestrin {
 
-struct MappedFile::Handles {
+struct SourceFile::Handle {
   int fd = -1;
-  void* view = nullptr;
-  std::size_t size = 0;
+  std::uint64_t size = 0;
 
-  ~Handles() {
-    if (view != nullptr) munmap(view, size);
+  ~Handle() {
     if (fd >= 0) close(fd);
   }
 };
@@ -30,31 +27,34 @@ std::optional<std::string> PathText(std::string_view path) {
 
 }  // namespace
 
-MappedFile::MappedFile(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
-MappedFile::MappedFile(MappedFile&&) noexcept = default;
-MappedFile& MappedFile::operator=(MappedFile&&) noexcept = default;
-MappedFile::~MappedFile() = default;
+SourceFile::SourceFile(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
+SourceFile::SourceFile(SourceFile&&) noexcept = default;
+SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
+SourceFile::~SourceFile() = default;
 
-std::optional<MappedFile> MappedFile::Open(std::string_view path) {
+std::optional<SourceFile> SourceFile::Open(std::string_view path) {
   auto text = PathText(path);
   if (!text) return std::nullopt;
-  auto handles = std::make_unique<Handles>();
-  handles->fd = open(text->c_str(), O_RDONLY | O_CLOEXEC);
-  if (handles->fd < 0) return std::nullopt;
+  auto handle = std::make_unique<Handle>();
+  handle->fd = open(text->c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle->fd < 0) return std::nullopt;
   struct stat info {};
-  if (fstat(handles->fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  handles->size = static_cast<std::size_t>(info.st_size);
-  if (handles->size > 0) {
-    void* view = mmap(nullptr, handles->size, PROT_READ, MAP_PRIVATE, handles->fd, 0);
-    if (view == MAP_FAILED) return std::nullopt;
-    handles->view = view;
-  }
-  return MappedFile(std::move(handles));
+  if (fstat(handle->fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  handle->size = static_cast<std::uint64_t>(info.st_size);
+  return SourceFile(std::move(handle));
 }
 
-std::span<const std::byte> MappedFile::Bytes() const {
-  if (handles_->view == nullptr) return {};
-  return {static_cast<const std::byte*>(handles_->view), handles_->size};
+std::uint64_t SourceFile::Size() const { return handle_->size; }
+
+bool SourceFile::ReadAt(std::uint64_t offset, std::span<std::byte> out) const {
+  if (!Fits(offset, out.size())) return false;
+  std::size_t done = 0;
+  while (done < out.size()) {
+    ssize_t got = pread(handle_->fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    if (got <= 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
 }
 
 bool WriteWholeFile(std::string_view path, std::span<const std::byte> bytes) {

@@ -10,21 +10,21 @@ namespace kestrin {
 
 namespace {
 
-class Handle {
+class FileHandle {
  public:
   // INVALID_HANDLE_VALUE (files) and null (mappings) both mean "no handle".
-  explicit Handle(HANDLE handle = nullptr) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  Handle& operator=(Handle&& other) noexcept {
+  explicit FileHandle(HANDLE handle = nullptr) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+  FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  FileHandle& operator=(FileHandle&& other) noexcept {
     if (this != &other) {
       Reset();
       handle_ = std::exchange(other.handle_, nullptr);
     }
     return *this;
   }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { Reset(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { Reset(); }
 
   HANDLE Get() const { return handle_; }
   explicit operator bool() const { return handle_ != nullptr; }
@@ -50,55 +50,54 @@ std::optional<std::wstring> WidePath(std::string_view path) {
 
 }  // namespace
 
-struct MappedFile::Handles {
-  Handle file;
-  Handle mapping;
-  const void* view = nullptr;
-  std::size_t size = 0;
-
-  ~Handles() {
-    if (view != nullptr) UnmapViewOfFile(view);
-  }
+struct SourceFile::Handle {
+  FileHandle file;
+  std::uint64_t size = 0;
 };
 
-MappedFile::MappedFile(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
-MappedFile::MappedFile(MappedFile&&) noexcept = default;
-MappedFile& MappedFile::operator=(MappedFile&&) noexcept = default;
-MappedFile::~MappedFile() = default;
+SourceFile::SourceFile(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
+SourceFile::SourceFile(SourceFile&&) noexcept = default;
+SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
+SourceFile::~SourceFile() = default;
 
-std::optional<MappedFile> MappedFile::Open(std::string_view path) {
+std::optional<SourceFile> SourceFile::Open(std::string_view path) {
   auto wide = WidePath(path);
   if (!wide) return std::nullopt;
-  auto handles = std::make_unique<Handles>();
-  // No sharing: the file is ours alone while it is mapped.
-  handles->file = Handle(CreateFileW(wide->c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handles->file) return std::nullopt;
+  auto handle = std::make_unique<Handle>();
+  // No sharing: the file is ours alone while it is open.
+  handle->file = FileHandle(CreateFileW(wide->c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle->file) return std::nullopt;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(handles->file.Get(), &size) || size.QuadPart < 0 ||
-      static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX) {
-    return std::nullopt;
-  }
-  handles->size = static_cast<std::size_t>(size.QuadPart);
-  if (handles->size > 0) {  // an empty file cannot be mapped, and needs no view
-    handles->mapping = Handle(CreateFileMappingW(handles->file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!handles->mapping) return std::nullopt;
-    handles->view = MapViewOfFile(handles->mapping.Get(), FILE_MAP_READ, 0, 0, 0);
-    if (handles->view == nullptr) return std::nullopt;
-  }
-  return MappedFile(std::move(handles));
+  if (!GetFileSizeEx(handle->file.Get(), &size) || size.QuadPart < 0) return std::nullopt;
+  handle->size = static_cast<std::uint64_t>(size.QuadPart);
+  return SourceFile(std::move(handle));
 }
 
-std::span<const std::byte> MappedFile::Bytes() const {
-  if (handles_->view == nullptr) return {};
-  return {static_cast<const std::byte*>(handles_->view), handles_->size};
+std::uint64_t SourceFile::Size() const { return handle_->size; }
+
+bool SourceFile::ReadAt(std::uint64_t offset, std::span<std::byte> out) const {
+  if (!Fits(offset, out.size())) return false;
+  std::size_t done = 0;
+  while (done < out.size()) {
+    // A synchronous handle reads at the offset the OVERLAPPED names.
+    OVERLAPPED at{};
+    std::uint64_t position = offset + done;
+    at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(handle_->file.Get(), out.data() + done, chunk, &got, &at) || got == 0) return false;
+    done += got;
+  }
+  return true;
 }
 
 bool WriteWholeFile(std::string_view path, std::span<const std::byte> bytes) {
   auto wide = WidePath(path);
   if (!wide) return false;
   // CREATE_ALWAYS empties an existing file only once the open has succeeded.
-  Handle file(CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  FileHandle file(CreateFileW(wide->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                           nullptr));
   if (!file) return false;
   std::size_t done = 0;

@@ -138,40 +138,51 @@ std::uint32_t ImageOffset(const IconSet& set, std::uint32_t i) {
   return offset;
 }
 
-std::optional<IconSet> ParseIconFile(std::span<const std::byte> file, std::string_view path) {
-  ByteView view(file);
-  auto reserved = view.U16(0);
-  auto type = view.U16(2);
-  auto count = view.U16(4);
-  if (!reserved || !type || !count || *reserved != 0 || *type != 1) return std::nullopt;
-  if (!view.Fits(kFileHeaderSize, std::uint64_t{kDirectoryEntrySize} * *count)) return std::nullopt;
+namespace {
+
+// Reads the header, then the directory in one read, then each image straight into its own buffer.
+std::optional<IconSet> ReadIconSet(const ByteSource& file, std::string_view path) {
+  std::array<std::byte, kFileHeaderSize> head{};
+  if (!file.ReadAt(0, head)) return std::nullopt;
+  ByteView header(head);
+  if (header.U16(0) != 0 || header.U16(2) != 1) return std::nullopt;
+  std::uint16_t count = *header.U16(4);
+  std::uint64_t directorySize = std::uint64_t{kDirectoryEntrySize} * count;
+  if (!file.Fits(kFileHeaderSize, directorySize)) return std::nullopt;
+  std::vector<std::byte> directoryBytes(static_cast<std::size_t>(directorySize));
+  if (!file.ReadAt(kFileHeaderSize, directoryBytes)) return std::nullopt;
+  ByteView directory(directoryBytes);
 
   // Check every entry against the file before allocating anything. The images together may not claim
   // more bytes than the file holds, however the entries overlap.
   std::uint64_t total = 0;
-  for (std::uint32_t i = 0; i < *count; ++i) {
-    std::uint64_t entry = kFileHeaderSize + kDirectoryEntrySize * i;
-    std::uint32_t size = *view.U32(entry + 8);
-    std::uint32_t offset = *view.U32(entry + 12);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t size = *directory.U32(kDirectoryEntrySize * i + 8);
+    std::uint32_t offset = *directory.U32(kDirectoryEntrySize * i + 12);
     // The image is reached by a signed 32-bit move from the start of the file.
-    if (offset > 0x7FFFFFFFu || !view.Fits(offset, size)) return std::nullopt;
+    if (offset > 0x7FFFFFFFu || !file.Fits(offset, size)) return std::nullopt;
     total += size;
-    if (total > file.size()) return std::nullopt;
+    if (total > file.Size()) return std::nullopt;
   }
 
   IconSet set;
   set.iconFileName = std::string(path);
-  set.imageCount = *count;
-  set.images.resize(*count);
-  for (std::uint32_t i = 0; i < *count; ++i) {
-    std::uint64_t entry = kFileHeaderSize + kDirectoryEntrySize * i;
-    auto bytes = *view.Sub(*view.U32(entry + 12), *view.U32(entry + 8));
+  set.imageCount = count;
+  set.images.resize(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
     IconImage& image = set.images[i];
-    image.bytes.assign(bytes.begin(), bytes.end());
-    image.byteCount = static_cast<std::uint32_t>(bytes.size());
+    image.bytes.resize(*directory.U32(kDirectoryEntrySize * i + 8));
+    if (!file.ReadAt(*directory.U32(kDirectoryEntrySize * i + 12), image.bytes)) return std::nullopt;
+    image.byteCount = static_cast<std::uint32_t>(image.bytes.size());
     DeriveImageGeometry(image);
   }
   return set;
+}
+
+}  // namespace
+
+std::optional<IconSet> ParseIconFile(std::span<const std::byte> file, std::string_view path) {
+  return ReadIconSet(MemorySource(file), path);
 }
 
 std::vector<std::byte> SerializeIconFile(const IconSet& set) {
@@ -206,9 +217,9 @@ std::vector<std::byte> SerializeIconFile(const IconSet& set) {
 }
 
 std::optional<IconSet> ReadIconFile(std::string_view path) {
-  auto file = MappedFile::Open(path);
+  auto file = SourceFile::Open(path);
   if (!file) return std::nullopt;
-  return ParseIconFile(file->Bytes(), path);
+  return ReadIconSet(*file, path);
 }
 
 void WriteIconFile(const IconSet& set, std::string_view path) {

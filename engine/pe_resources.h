@@ -3,6 +3,7 @@
 // directory: type -> name -> language. Nothing of the image is ever run or loaded.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/byte_view.h"
+#include "engine/file_io.h"
 #include "engine/icon_file.h"
 
 namespace kestrin {
@@ -25,11 +26,20 @@ constexpr std::uint16_t kLanguageNeutral = 0;
 class PeImage {
  public:
   // Checks the MZ and PE headers and finds the resource directory; nothing when the bytes are not an
-  // executable image. An image without resources parses, and has no icon groups.
+  // executable image. An image without resources parses, and has no icon groups. The source must
+  // outlive the image; the bytes of the second form are held by the image.
+  static std::optional<PeImage> Parse(const ByteSource& source);
   static std::optional<PeImage> Parse(std::span<const std::byte> file);
 
-  std::size_t FileSize() const { return file_.Size(); }
-  const ByteView& Resources() const { return resources_; }
+  std::uint64_t FileSize() const { return source_->Size(); }
+  std::uint64_t ResourcesSize() const { return resources_.size; }
+
+  // Little-endian reads at offsets in the resource section; nothing when they don't fit in it.
+  std::optional<std::uint16_t> ResourceU16(std::uint64_t offset) const;
+  std::optional<std::uint32_t> ResourceU32(std::uint64_t offset) const;
+  bool ResourceFits(std::uint64_t offset, std::uint64_t count) const {
+    return offset <= resources_.size && count <= resources_.size - offset;
+  }
 
   // A resource directory's entries: `count` entries of 8 bytes from `first`, all inside the section.
   struct Directory {
@@ -38,9 +48,20 @@ class PeImage {
   };
   std::optional<Directory> ReadDirectory(std::uint32_t offset) const;
 
+  // A stretch of the file.
+  struct Range {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+  };
   // The bytes that a data entry (at `offset` in the section) describes; nothing when they are not all
   // backed by the file.
-  std::optional<std::span<const std::byte>> DataOf(std::uint32_t offset) const;
+  std::optional<Range> DataOf(std::uint32_t offset) const;
+  // Reads a range of the file into `out`.
+  bool Read(const Range& range, std::vector<std::byte>& out) const;
+
+  PeImage(PeImage&&) noexcept;
+  PeImage& operator=(PeImage&&) noexcept;
+  ~PeImage();
 
  private:
   struct Section {
@@ -48,13 +69,20 @@ class PeImage {
     std::uint32_t mappedSize;  // bytes backed by the file: raw data only, never the virtual tail
     std::uint32_t rawOffset;
   };
+  // Small reads (headers, directory entries, names) go through a few cached blocks of the file.
+  class BlockCache;
 
-  PeImage() = default;
-  std::optional<std::span<const std::byte>> MapRva(std::uint32_t rva, std::uint32_t size) const;
-  std::optional<std::span<const std::byte>> MapRvaToSectionEnd(std::uint32_t rva) const;
+  PeImage();
+  std::optional<Range> MapRva(std::uint32_t rva, std::uint32_t size) const;
+  std::optional<Range> MapRvaToSectionEnd(std::uint32_t rva) const;
+  bool ReadSmall(std::uint64_t offset, std::span<std::byte> out) const;
+  std::optional<std::uint16_t> FileU16(std::uint64_t offset) const;
+  std::optional<std::uint32_t> FileU32(std::uint64_t offset) const;
 
-  ByteView file_;
-  ByteView resources_;  // from the resource directory's start to the end of its section's raw data
+  std::unique_ptr<ByteSource> owned_;
+  const ByteSource* source_ = nullptr;
+  std::unique_ptr<BlockCache> cache_;
+  Range resources_;  // from the resource directory's start to the end of its section's raw data
   std::vector<Section> sections_;
 };
 
