@@ -201,7 +201,12 @@ bool DismissMessageBox(const MessageBoxInfo& box, int timeoutMs) {
   Sleep(300);  // a box found at its first showing may still be settling
   Click(button);
   if (WaitFor([&] { return !IsWindow(box.hwnd); }, std::chrono::milliseconds(1000))) return true;
-  std::printf("DismissMessageBox: mouse click did not close the box; posting BM_CLICK\n");
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  GetGUIThreadInfo(GetWindowThreadProcessId(box.hwnd, nullptr), &gui);
+  std::printf("DismissMessageBox: mouse click did not close the box (capture: %s \"%s\", active: %s); posting BM_CLICK\n",
+              gui.hwndCapture ? ClassOf(gui.hwndCapture).c_str() : "none", gui.hwndCapture ? TextOf(gui.hwndCapture).c_str() : "",
+              gui.hwndActive ? TextOf(gui.hwndActive).c_str() : "none");
   PostMessageW(button, BM_CLICK, 0, 0);
   return WaitFor([&] { return !IsWindow(box.hwnd); }, std::chrono::milliseconds(timeoutMs));
 }
@@ -209,14 +214,21 @@ bool DismissMessageBox(const MessageBoxInfo& box, int timeoutMs) {
 void Click(HWND window) {
   RECT rect;
   GetWindowRect(window, &rect);
-  SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  INPUT inputs[2] = {};
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, inputs, sizeof(INPUT));
+  const int x = (rect.left + rect.right) / 2;
+  const int y = (rect.top + rect.bottom) / 2;
+  // Absolute coordinates on the primary screen, 0 ... 65535; every event carries the position.
+  const LONG ax = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  const LONG ay = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  const DWORD flags[] = {MOUSEEVENTF_MOVE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+  for (DWORD flag : flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = ax;
+    input.mi.dy = ay;
+    input.mi.dwFlags = flag | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
 }
 
 namespace {
