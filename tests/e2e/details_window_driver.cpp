@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,34 +24,27 @@
 #include <string>
 #include <vector>
 
+#include "driver.h"
 #include "promo/promotion_config.h"
 
 namespace {
 
-std::wstring programPath, recorderPath, addressesPath, artifactsDir;
+using namespace std::chrono_literals;
+using kestrin::e2e::ClassOf;
+using kestrin::e2e::FindTopLevel;
+using kestrin::e2e::RectInParent;
+using kestrin::e2e::TextOf;
+using kestrin::e2e::WaitFor;
+using kestrin::e2e::Wide;
+
+std::wstring programPath, recorderPath, addressesPath;
+kestrin::e2e::Options options;  // only its artifacts directory is used
 
 constexpr wchar_t kMainClass[] = L"图标提取";
 constexpr wchar_t kMainCaption[] = L"KestrinIOC图标提取工具";
-constexpr wchar_t kDetailsCaption[] = L"项目详情";
-constexpr DWORD kWaitMs = 20000;
-
-std::string Narrow(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-  return out;
-}
-
-// Polls until the condition holds or the wait runs out; says which.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (!condition()) {
-    if (GetTickCount64() > end) return false;
-    Sleep(50);
-  }
-  return true;
-}
+constexpr char kDetailsCaption[] = "项目详情";
+constexpr auto kWait = 20s;   // the usual wait for the program
+constexpr auto kPoll = 50ms;  // how often a wait looks again
 
 // Returns when the program's thread has handled everything sent before, and let it paint.
 void Settle(HWND window) {
@@ -59,30 +52,6 @@ void Settle(HWND window) {
   SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
   Sleep(400);
   SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
-}
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[128] = {};
-  GetClassNameW(window, name, 128);
-  return name;
-}
-
-std::wstring TextOf(HWND window) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length)) return {};
-  std::wstring text(length + 1, L'\0');
-  DWORD_PTR copied = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 5000, &copied);
-  text.resize(copied);
-  return text;
-}
-
-// The window's place in its parent's client area.
-RECT PlaceOf(HWND window) {
-  RECT rect;
-  GetWindowRect(window, &rect);
-  MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
 }
 
 std::vector<HWND> Descendants(HWND window) {
@@ -97,48 +66,26 @@ std::vector<HWND> Descendants(HWND window) {
   return found;
 }
 
-HWND FindDescendant(HWND window, std::wstring_view className, std::wstring_view text) {
+HWND FindDescendant(HWND window, std::string_view className, std::string_view text) {
   for (HWND child : Descendants(window)) {
     if (ClassOf(child) == className && TextOf(child) == text) return child;
   }
   return nullptr;
 }
 
-struct TopLevelSearch {
-  DWORD process;
-  const wchar_t* caption;
-  HWND found;
-};
+// ---- Screen captures: written as PNG to the artifacts directory; the pixels of a window's capture
+// are kept in memory for checks.
 
-HWND FindTopLevel(DWORD process, const wchar_t* caption) {
-  TopLevelSearch search{process, caption, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<TopLevelSearch*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        wchar_t caption[256] = {};
-        GetWindowTextW(window, caption, 256);
-        if (owner == s->process && IsWindowVisible(window) && std::wstring_view(caption) == s->caption) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// ---- Screen captures: written as BMP (the run script turns them into PNG) and kept for checks.
+std::string Artifact(const std::string& name) { return options.Artifact(name + ".png"); }
 
 struct Capture {
   int width = 0;
   int height = 0;
-  std::vector<std::uint8_t> bgr;  // top-down rows, 3 bytes a pixel, no padding
+  std::vector<std::uint8_t> rgb;  // top-down rows, 3 bytes a pixel, no padding
 
   COLORREF At(int x, int y) const {
-    const std::uint8_t* p = bgr.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
-    return RGB(p[2], p[1], p[0]);
+    const std::uint8_t* p = rgb.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+    return RGB(p[0], p[1], p[2]);
   }
 };
 
@@ -160,10 +107,12 @@ Capture CaptureScreen(const RECT& area) {
   HGDIOBJ old = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, capture.width, capture.height, screen, area.left, area.top, SRCCOPY);
   GdiFlush();
-  capture.bgr.resize(static_cast<std::size_t>(capture.width) * static_cast<std::size_t>(capture.height) * 3);
+  capture.rgb.resize(static_cast<std::size_t>(capture.width) * static_cast<std::size_t>(capture.height) * 3);
   const auto* source = static_cast<const std::uint8_t*>(bits);
-  for (std::size_t i = 0; i < capture.bgr.size() / 3; ++i) {
-    std::copy_n(source + i * 4, 3, capture.bgr.data() + i * 3);
+  for (std::size_t i = 0; i < capture.rgb.size() / 3; ++i) {
+    capture.rgb[i * 3 + 0] = source[i * 4 + 2];
+    capture.rgb[i * 3 + 1] = source[i * 4 + 1];
+    capture.rgb[i * 3 + 2] = source[i * 4 + 0];
   }
   SelectObject(memory, old);
   DeleteObject(bitmap);
@@ -172,37 +121,11 @@ Capture CaptureScreen(const RECT& area) {
   return capture;
 }
 
-void SaveCapture(const Capture& capture, const std::wstring& name) {
-  const std::size_t stride = (static_cast<std::size_t>(capture.width) * 3 + 3) & ~std::size_t{3};
-  BITMAPFILEHEADER file{};
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = capture.width;
-  header.biHeight = capture.height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biCompression = BI_RGB;
-  header.biSizeImage = static_cast<DWORD>(stride * static_cast<std::size_t>(capture.height));
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof header;
-  file.bfSize = file.bfOffBits + header.biSizeImage;
-  std::ofstream out(std::filesystem::path(artifactsDir + L"\\" + name + L".bmp"), std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&header), sizeof header);
-  std::vector<char> row(stride, 0);
-  for (int y = capture.height - 1; y >= 0; --y) {
-    std::copy_n(capture.bgr.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(capture.width) * 3,
-                static_cast<std::size_t>(capture.width) * 3, row.begin());
-    out.write(row.data(), static_cast<std::streamsize>(stride));
-  }
-  EXPECT_TRUE(out.good()) << "writing capture " << Narrow(name);
-}
-
-Capture CaptureWindow(HWND window, const std::wstring& name) {
+Capture CaptureWindow(HWND window, const std::string& name) {
   RECT rect;
   GetWindowRect(window, &rect);
   Capture capture = CaptureScreen(rect);
-  SaveCapture(capture, name);
+  EXPECT_TRUE(kestrin::e2e::WritePng(Artifact(name), capture.width, capture.height, capture.rgb)) << "writing capture " << name;
   return capture;
 }
 
@@ -254,7 +177,7 @@ void ClickAndExpectAddress(HWND button, int project, const std::string& which) {
   ASSERT_NE(button, nullptr);
   const std::size_t before = RecordedAddresses().size();
   PostMessageW(button, BM_CLICK, 0, 0);
-  ASSERT_TRUE(WaitUntil([&] { return RecordedAddresses().size() > before; })) << "no address reached the shell";
+  ASSERT_TRUE(WaitFor([&] { return RecordedAddresses().size() > before; }, kWait, kPoll)) << "no address reached the shell";
   Sleep(300);  // a second, unexpected address would arrive about now
   const auto after = RecordedAddresses();
   ASSERT_EQ(after.size(), before + 1) << "exactly one address per click";
@@ -264,19 +187,19 @@ void ClickAndExpectAddress(HWND button, int project, const std::string& which) {
 // ---- What a page shows: the visible controls inside the tab, described by kind and place.
 
 std::string Describe(HWND control) {
-  const std::wstring cls = ClassOf(control);
-  const RECT r = PlaceOf(control);
+  const std::string cls = ClassOf(control);
+  const RECT r = RectInParent(control);
   std::ostringstream out;
   out << r.left << "," << r.top << " " << (r.right - r.left) << "x" << (r.bottom - r.top);
   const std::string place = out.str();
   const LONG style = GetWindowLongW(control, GWL_STYLE);
-  if (cls == L"Button" && (style & BS_TYPEMASK) == BS_GROUPBOX) return "group " + place;
-  if (cls == L"Button") return "button " + place + " " + Narrow(TextOf(control));
-  if (cls == L"SysTabControl32") return "tab " + place;
-  const std::string text = Narrow(TextOf(control));
+  if (cls == "Button" && (style & BS_TYPEMASK) == BS_GROUPBOX) return "group " + place;
+  if (cls == "Button") return "button " + place + " " + TextOf(control);
+  if (cls == "SysTabControl32") return "tab " + place;
+  const std::string text = TextOf(control);
   if (text.starts_with("声明：")) return "statement " + place;
   if (text.starts_with("    项目介绍：")) return "description " + place + " " + text.substr(text.find("\r\n") + 2, 30);
-  return Narrow(cls) + " " + place;
+  return cls + " " + place;
 }
 
 std::vector<std::string> VisibleInside(HWND tab) {
@@ -339,7 +262,7 @@ protected:
     const std::wstring directory = programPath.substr(0, programPath.find_last_of(L"\\/"));
     if (CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(),
                        &startup, &process)) {
-      WaitUntil([] { return (main = FindWindowW(kMainClass, kMainCaption)) != nullptr && IsWindowVisible(main); });
+      WaitFor([] { return (main = FindWindowW(kMainClass, kMainCaption)) != nullptr && IsWindowVisible(main); }, kWait, kPoll);
       Settle(main);
     }
   }
@@ -347,8 +270,8 @@ protected:
   static void TearDownTestSuite() {
     if (process.hProcess == nullptr) return;
     if (main != nullptr && IsWindow(main)) {
-      if (HWND details = FindTopLevel(process.dwProcessId, kDetailsCaption)) PostMessageW(details, WM_CLOSE, 0, 0);
-      WaitUntil([] { return IsWindowEnabled(main) != FALSE; }, 5000);
+      if (HWND details = FindTopLevel(process.dwProcessId, {}, kDetailsCaption)) PostMessageW(details, WM_CLOSE, 0, 0);
+      WaitFor([] { return IsWindowEnabled(main) != FALSE; }, 5s, kPoll);
       PostMessageW(main, WM_CLOSE, 0, 0);
     }
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
@@ -358,20 +281,20 @@ protected:
 
   void SetUp() override { ASSERT_NE(main, nullptr) << "the main window did not appear"; }
 
-  static HWND Button(HWND window, const wchar_t* caption) { return FindDescendant(window, L"Button", caption); }
+  static HWND Button(HWND window, const char* caption) { return FindDescendant(window, "Button", caption); }
 
   // Clicks 按钮2 and waits for the details window.
   static HWND OpenDetails() {
-    PostMessageW(Button(main, L"了解项目详情"), BM_CLICK, 0, 0);
+    PostMessageW(Button(main, "了解项目详情"), BM_CLICK, 0, 0);
     HWND details = nullptr;
-    WaitUntil([&] { return (details = FindTopLevel(process.dwProcessId, kDetailsCaption)) != nullptr; });
+    WaitFor([&] { return (details = FindTopLevel(process.dwProcessId, {}, kDetailsCaption)) != nullptr; }, kWait, kPoll);
     if (details != nullptr) Settle(details);
     return details;
   }
 
   static HWND TabOf(HWND details) {
     for (HWND child : Descendants(details)) {
-      if (ClassOf(child) == L"SysTabControl32") return child;
+      if (ClassOf(child) == "SysTabControl32") return child;
     }
     return nullptr;
   }
@@ -379,7 +302,7 @@ protected:
   static void ExpectPage(HWND tab, std::size_t page) {
     SCOPED_TRACE(Pages()[page].title);
     EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), static_cast<LRESULT>(page));
-    WaitUntil([&] { return VisibleInside(tab) == Pages()[page].shown; }, 3000);
+    WaitFor([&] { return VisibleInside(tab) == Pages()[page].shown; }, 3s, kPoll);
     const auto shown = VisibleInside(tab);
     EXPECT_EQ(shown, Pages()[page].shown) << "shown:\n" << Join(shown) << "expected:\n" << Join(Pages()[page].shown);
   }
@@ -389,7 +312,7 @@ protected:
 };
 
 TEST_F(DetailsWindowTest, OpensModalAndCentredOnPageOne) {
-  CaptureWindow(main, L"details-main-window-before");
+  EXPECT_TRUE(kestrin::e2e::SaveScreenshot(main, Artifact("details-main-window-before"))) << "writing capture details-main-window-before";
   HWND details = OpenDetails();
   ASSERT_NE(details, nullptr) << "按钮2 opened no details window";
   RECT rect;
@@ -411,34 +334,36 @@ TEST_F(DetailsWindowTest, OpensModalAndCentredOnPageOne) {
   ExpectPage(tab, 0);
 
   // The texts of page 1 as the labels hold them.
-  std::wstring statement, description;
+  // (UTF-8: a CR or LF byte is never part of another character, so counts and places of them agree.)
+  std::string statement, description;
   for (HWND child : Descendants(tab)) {
-    if (!IsWindowVisible(child) || ClassOf(child) == L"Button") continue;
-    const std::wstring text = TextOf(child);
-    if (text.starts_with(L"声明：")) statement = text;
-    if (text.starts_with(L"    项目介绍：")) description = text;
+    if (!IsWindowVisible(child) || ClassOf(child) == "Button") continue;
+    const std::string text = TextOf(child);
+    if (text.starts_with("声明：")) statement = text;
+    if (text.starts_with("    项目介绍：")) description = text;
   }
-  EXPECT_TRUE(Narrow(statement).ends_with(std::string("全程指导。QQ:") + kestrin::promotion_config::kContactNumber))
-      << Narrow(statement);
-  EXPECT_TRUE(description.ends_with(L"答：您注册一个帐号去试试看。\r\n\r\n")) << "ten lines, each ended, one more CR LF";
-  EXPECT_EQ(std::count(description.begin(), description.end(), L'\n'), 11);
-  EXPECT_EQ(description.find(L'\n'), description.find(L'\r') + 1) << "lines end with CR LF";
+  EXPECT_TRUE(statement.ends_with(std::string("全程指导。QQ:") + kestrin::promotion_config::kContactNumber))
+      << statement;
+  EXPECT_TRUE(description.ends_with("答：您注册一个帐号去试试看。\r\n\r\n")) << "ten lines, each ended, one more CR LF";
+  EXPECT_EQ(std::count(description.begin(), description.end(), '\n'), 11);
+  EXPECT_EQ(description.find('\n'), description.find('\r') + 1) << "lines end with CR LF";
 
-  Capture both = CaptureScreen(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
-  SaveCapture(both, L"details-over-main-window");
+  EXPECT_TRUE(kestrin::e2e::SaveScreenArea(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                                           Artifact("details-over-main-window")))
+      << "writing capture details-over-main-window";
 }
 
 TEST_F(DetailsWindowTest, ActivatingTheMainWindowActivatesTheDetailsWindow) {
-  HWND details = FindTopLevel(process.dwProcessId, kDetailsCaption);
+  HWND details = FindTopLevel(process.dwProcessId, {}, kDetailsCaption);
   ASSERT_NE(details, nullptr);
   SetForegroundWindow(main);
-  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == details; }, 5000))
-      << "foreground is " << Narrow(ClassOf(GetForegroundWindow()));
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == details; }, 5s, kPoll))
+      << "foreground is " << ClassOf(GetForegroundWindow());
   EXPECT_FALSE(IsWindowEnabled(main));
 }
 
 TEST_F(DetailsWindowTest, EachPageShowsItsOwnControlsAndRegisters) {
-  HWND details = FindTopLevel(process.dwProcessId, kDetailsCaption);
+  HWND details = FindTopLevel(process.dwProcessId, {}, kDetailsCaption);
   ASSERT_NE(details, nullptr);
   HWND tab = TabOf(details);
   ASSERT_NE(tab, nullptr);
@@ -448,11 +373,11 @@ TEST_F(DetailsWindowTest, EachPageShowsItsOwnControlsAndRegisters) {
     if (page > 0) {
       PostMessageW(tab, WM_KEYDOWN, VK_RIGHT, 0);  // the next tab, as the arrow key selects it
       PostMessageW(tab, WM_KEYUP, VK_RIGHT, 0);
-      WaitUntil([&] { return SendMessageW(tab, TCM_GETCURSEL, 0, 0) == static_cast<LRESULT>(page); }, 5000);
+      WaitFor([&] { return SendMessageW(tab, TCM_GETCURSEL, 0, 0) == static_cast<LRESULT>(page); }, 5s, kPoll);
       Settle(details);
     }
     ExpectPage(tab, page);
-    const Capture shot = CaptureWindow(details, L"details-page-" + std::to_wstring(page + 1));
+    const Capture shot = CaptureWindow(details, "details-page-" + std::to_string(page + 1));
 
     // Red statement line, blue description, and the picture where there is one.
     for (HWND child : Descendants(tab)) {
@@ -481,7 +406,7 @@ TEST_F(DetailsWindowTest, EachPageShowsItsOwnControlsAndRegisters) {
     // The page's register button hands its project's address to the shell.
     HWND registerButton = nullptr;
     for (HWND child : Descendants(tab)) {
-      if (IsWindowVisible(child) && ClassOf(child) == L"Button" && TextOf(child) == L"注册帐号") registerButton = child;
+      if (IsWindowVisible(child) && ClassOf(child) == "Button" && TextOf(child) == "注册帐号") registerButton = child;
     }
     const LONG style = registerButton != nullptr ? GetWindowLongW(registerButton, GWL_STYLE) : 0;
     EXPECT_EQ(style & BS_TYPEMASK, BS_DEFPUSHBUTTON);
@@ -494,21 +419,21 @@ TEST_F(DetailsWindowTest, EachPageShowsItsOwnControlsAndRegisters) {
     PostMessageW(tab, WM_KEYDOWN, VK_LEFT, 0);
     PostMessageW(tab, WM_KEYUP, VK_LEFT, 0);
   }
-  WaitUntil([&] { return SendMessageW(tab, TCM_GETCURSEL, 0, 0) == 0; }, 5000);
+  WaitFor([&] { return SendMessageW(tab, TCM_GETCURSEL, 0, 0) == 0; }, 5s, kPoll);
   Settle(details);
   ExpectPage(tab, 0);
   EXPECT_FALSE(IsWindowEnabled(main));
 }
 
 TEST_F(DetailsWindowTest, ClosingEnablesTheMainWindowAndReopeningShowsPageOne) {
-  HWND details = FindTopLevel(process.dwProcessId, kDetailsCaption);
+  HWND details = FindTopLevel(process.dwProcessId, {}, kDetailsCaption);
   ASSERT_NE(details, nullptr);
   HWND tab = TabOf(details);
   PostMessageW(tab, WM_KEYDOWN, VK_RIGHT, 0);  // leave it on page 2
-  WaitUntil([&] { return SendMessageW(tab, TCM_GETCURSEL, 0, 0) == 1; }, 5000);
+  WaitFor([&] { return SendMessageW(tab, TCM_GETCURSEL, 0, 0) == 1; }, 5s, kPoll);
 
   PostMessageW(details, WM_SYSCOMMAND, SC_CLOSE, 0);  // the system menu's close command
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(details); })) << "the details window did not close";
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(details); }, kWait, kPoll)) << "the details window did not close";
   EXPECT_TRUE(IsWindowEnabled(main)) << "the main window is enabled again";
 
   details = OpenDetails();
@@ -516,12 +441,12 @@ TEST_F(DetailsWindowTest, ClosingEnablesTheMainWindowAndReopeningShowsPageOne) {
   ExpectPage(TabOf(details), 0);
   EXPECT_FALSE(IsWindowEnabled(main));
   PostMessageW(details, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(details); }));
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(details); }, kWait, kPoll));
   EXPECT_TRUE(IsWindowEnabled(main));
 }
 
 TEST_F(DetailsWindowTest, MainWindowProjectButtonsHandTheirAddressesToTheShell) {
-  const wchar_t* captions[] = {L"推荐项目1注册", L"推荐项目2注册", L"推荐项目3注册", L"推荐项目4注册"};
+  const char* captions[] = {"推荐项目1注册", "推荐项目2注册", "推荐项目3注册", "推荐项目4注册"};
   for (int project = 1; project <= 4; ++project) {
     ClickAndExpectAddress(Button(main, captions[project - 1]), project, "main window, project " + std::to_string(project));
   }
@@ -531,7 +456,7 @@ TEST_F(DetailsWindowTest, MainWindowProjectButtonsHandTheirAddressesToTheShell) 
   for (int project = 1; project <= 4; ++project) {
     EXPECT_EQ(recorded[static_cast<std::size_t>(project - 1)], recorded[static_cast<std::size_t>(project + 3)]);
   }
-  CaptureWindow(main, L"details-main-window-after");
+  EXPECT_TRUE(kestrin::e2e::SaveScreenshot(main, Artifact("details-main-window-after"))) << "writing capture details-main-window-after";
 }
 
 }  // namespace
@@ -542,16 +467,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s program.exe recorder addresses-file artifacts-dir\n", argv[0]);
     return 2;
   }
-  auto wide = [](const char* text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), size);
-    out.resize(static_cast<std::size_t>(size > 0 ? size - 1 : 0));
-    return out;
-  };
-  programPath = wide(argv[1]);
-  recorderPath = wide(argv[2]);
-  addressesPath = wide(argv[3]);
-  artifactsDir = wide(argv[4]);
+  programPath = Wide(argv[1]);
+  recorderPath = Wide(argv[2]);
+  addressesPath = Wide(argv[3]);
+  options.artifacts = argv[4];
   return RUN_ALL_TESTS();
 }
