@@ -24,16 +24,12 @@ printf '%s\n' "\$1" >> '$work/addresses.txt'
 RECORDER
 chmod +x "$work/record-address"
 mkdir -p "$artifacts"
-rm -f "$artifacts"/details-*.png "$artifacts"/details-*.bmp
+rm -f "$artifacts"/details-*.png
 
 windows() { printf 'Z:%s' "${1//\//\\}"; }
 status=0
 "$KESTRIN_WINE" "$driver" --gtest_brief=1 "$(windows "$work/KestrinIOC.exe")" "$work/record-address" \
   "$(windows "$work/addresses.txt")" "$(windows "$(cd "$artifacts" && pwd)")" || status=$?
 
-for bmp in "$artifacts"/details-*.bmp; do
-  [ -e "$bmp" ] || continue
-  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-done
 echo "addresses received by the shell:"; cat "$work/addresses.txt" 2>/dev/null || true
 exit $status
