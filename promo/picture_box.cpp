@@ -49,18 +49,7 @@ bool PictureBoxMessage(ControlInstance& box, UINT message, WPARAM, LPARAM, LRESU
 
 HWND CreatePictureBox(ControlInstance& control, HWND host, int id) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW existing{};
-  existing.cbSize = sizeof existing;
-  if (!GetClassInfoExW(instance, kPictureBoxClass, &existing)) {
-    WNDCLASSEXW boxClass{};
-    boxClass.cbSize = sizeof boxClass;
-    boxClass.lpfnWndProc = DefWindowProcW;
-    boxClass.hInstance = instance;
-    boxClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    boxClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    boxClass.lpszClassName = kPictureBoxClass;
-    RegisterClassExW(&boxClass);
-  }
+  EnsureWindowClass(kPictureBoxClass, DefWindowProcW, GetSysColorBrush(COLOR_BTNFACE));
   const ControlDefinition& d = *control.definition;
   HWND hwnd = CreateWindowExW(0, kPictureBoxClass, L"", WS_CHILD | WS_CLIPSIBLINGS, d.left, d.top, d.width, d.height,
                               host, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);

@@ -155,19 +155,7 @@ LRESULT CALLBACK TransLabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 }
 
 void RegisterLabelClass(const wchar_t* name, WNDPROC procedure, HBRUSH background) {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW existing{};
-  existing.cbSize = sizeof existing;
-  if (GetClassInfoExW(instance, name, &existing)) return;
-  WNDCLASSEXW labelClass{};
-  labelClass.cbSize = sizeof labelClass;
-  labelClass.lpfnWndProc = procedure;
-  labelClass.cbWndExtra = sizeof(LONG_PTR);  // the font
-  labelClass.hInstance = instance;
-  labelClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  labelClass.hbrBackground = background;
-  labelClass.lpszClassName = name;
-  RegisterClassExW(&labelClass);
+  EnsureWindowClass(name, procedure, background, sizeof(LONG_PTR));  // window data: the font
 }
 
 HWND CreateLabel(ControlInstance& control, HWND host, int id) {

@@ -475,21 +475,26 @@ void RunMessageLoop() {
   }
 }
 
-HWND ToolWindow() {
-  if (toolWindow != nullptr && IsWindow(toolWindow)) return toolWindow;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
+bool EnsureWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background, int extraBytes) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.cbWndExtra = extraBytes;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = background;
+  windowClass.lpszClassName = name;
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof existing;
-  if (!GetClassInfoExW(instance, kToolClassName, &existing)) {
-    WNDCLASSEXW toolClass{};
-    toolClass.cbSize = sizeof toolClass;
-    toolClass.lpfnWndProc = DefWindowProcW;
-    toolClass.hInstance = instance;
-    toolClass.lpszClassName = kToolClassName;
-    RegisterClassExW(&toolClass);
-  }
-  toolWindow = CreateWindowExW(WS_EX_TOOLWINDOW, kToolClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
-                               nullptr);
+  if (GetClassInfoExW(windowClass.hInstance, windowClass.lpszClassName, &existing)) return true;
+  return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND ToolWindow() {
+  if (toolWindow != nullptr && IsWindow(toolWindow)) return toolWindow;
+  EnsureWindowClass(kToolClassName, DefWindowProcW, nullptr);
+  toolWindow = CreateWindowExW(WS_EX_TOOLWINDOW, kToolClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
   return toolWindow;
 }
 

@@ -77,6 +77,10 @@ struct ControlTypeOps {
   void (*destroy)(ControlInstance& control) = nullptr;
 };
 
+// Registers a window class of the program (arrow cursor, `extraBytes` of window data) unless one of that
+// name exists already. True when the class exists afterwards.
+bool EnsureWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background, int extraBytes = 0);
+
 // False when the name is already registered (the first registration stays).
 bool RegisterControlType(std::string_view name, const ControlTypeOps& ops);
 const ControlTypeOps* FindControlType(std::string_view name);
