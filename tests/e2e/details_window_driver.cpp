@@ -91,33 +91,11 @@ struct Capture {
 
 Capture CaptureScreen(const RECT& area) {
   Capture capture;
-  capture.width = area.right - area.left;
-  capture.height = area.bottom - area.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = capture.width;
-  info.bmiHeader.biHeight = -capture.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, capture.width, capture.height, screen, area.left, area.top, SRCCOPY);
-  GdiFlush();
-  capture.rgb.resize(static_cast<std::size_t>(capture.width) * static_cast<std::size_t>(capture.height) * 3);
-  const auto* source = static_cast<const std::uint8_t*>(bits);
-  for (std::size_t i = 0; i < capture.rgb.size() / 3; ++i) {
-    capture.rgb[i * 3 + 0] = source[i * 4 + 2];
-    capture.rgb[i * 3 + 1] = source[i * 4 + 1];
-    capture.rgb[i * 3 + 2] = source[i * 4 + 0];
+  if (auto shot = kestrin::e2e::CaptureScreenArea(area)) {
+    capture.width = shot->width;
+    capture.height = shot->height;
+    capture.rgb = std::move(shot->rgb);
   }
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
   return capture;
 }
 

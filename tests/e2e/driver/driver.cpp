@@ -304,10 +304,10 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
   return static_cast<bool>(file);
 }
 
-bool SaveScreenArea(const RECT& area, const std::string& pngPath) {
+std::optional<ScreenCapture> CaptureScreenArea(const RECT& area) {
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return false;
+  if (width <= 0 || height <= 0) return std::nullopt;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -318,28 +318,32 @@ bool SaveScreenArea(const RECT& area, const std::string& pngPath) {
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = false;
+  std::optional<ScreenCapture> capture;
   if (bitmap != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    ok = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
+    const bool copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != FALSE;
     GdiFlush();
     SelectObject(memory, old);
-    if (ok) {
-      std::vector<std::uint8_t> rgb;
-      rgb.reserve(static_cast<std::size_t>(width) * height * 3);
+    if (copied) {
+      capture = ScreenCapture{width, height, {}};
+      capture->rgb.reserve(static_cast<std::size_t>(width) * height * 3);
       const auto* pixels = static_cast<const std::uint8_t*>(bits);
       for (int i = 0; i < width * height; ++i) {
-        rgb.push_back(pixels[i * 4 + 2]);
-        rgb.push_back(pixels[i * 4 + 1]);
-        rgb.push_back(pixels[i * 4 + 0]);
+        capture->rgb.push_back(pixels[i * 4 + 2]);
+        capture->rgb.push_back(pixels[i * 4 + 1]);
+        capture->rgb.push_back(pixels[i * 4 + 0]);
       }
-      ok = WritePng(pngPath, width, height, rgb);
     }
     DeleteObject(bitmap);
   }
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  return ok;
+  return capture;
+}
+
+bool SaveScreenArea(const RECT& area, const std::string& pngPath) {
+  auto capture = CaptureScreenArea(area);
+  return capture && WritePng(pngPath, capture->width, capture->height, capture->rgb);
 }
 
 bool SaveScreenshot(HWND window, const std::string& pngPath) {

@@ -83,6 +83,13 @@ void Click(HWND window);
 
 // ---- Pictures: the screen's pixels under the window, as PNG.
 bool SaveScreenshot(HWND window, const std::string& pngPath);
+// The screen's pixels in `area`, top row first, red-green-blue; nothing when the area can't be copied.
+struct ScreenCapture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgb;
+};
+std::optional<ScreenCapture> CaptureScreenArea(const RECT& area);
 bool SaveScreenArea(const RECT& area, const std::string& pngPath);
 bool WritePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb);
 
